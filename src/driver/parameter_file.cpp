@@ -1,0 +1,3 @@
+#include "driver/parameter_file.hpp"
+
+namespace mosfet::driver {}  // namespace mosfet::driver

@@ -1,0 +1,7 @@
+#include "driver/run.hpp"
+
+namespace mosfet::driver {
+
+int run() { return 0; }
+
+}  // namespace mosfet::driver

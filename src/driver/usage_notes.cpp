@@ -1,0 +1,3 @@
+#include "driver/usage_notes.hpp"
+
+namespace mosfet::driver {}  // namespace mosfet::driver

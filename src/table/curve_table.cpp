@@ -1,0 +1,3 @@
+#include "table/curve_table.hpp"
+
+namespace mosfet::table {}  // namespace mosfet::table

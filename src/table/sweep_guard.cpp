@@ -1,0 +1,3 @@
+#include "table/sweep_guard.hpp"
+
+namespace mosfet::table {}  // namespace mosfet::table

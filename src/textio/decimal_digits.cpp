@@ -1,0 +1,3 @@
+#include "textio/decimal_digits.hpp"
+
+namespace mosfet::textio {}  // namespace mosfet::textio

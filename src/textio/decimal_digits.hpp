@@ -1,0 +1,36 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+// Decimal conversion of a binary64 value for the number fields.
+//
+// The digits are not a correctly rounded conversion: x is scaled by a square-and-multiply power
+// of ten into [1, 10), the first 17 digits of that scaled binary64 value are taken truncated,
+// and the result is rounded half up at the requested position, with at most 16 significant
+// digits kept. The value is 0.D1 D2 D3 ... x 10^exponent.
+//
+//   decimal_digits(12.25, 1, decimal_places)      -> "1230...", exponent 2   (tie rounds up)
+//   decimal_digits(0.0008, 15, significant_digits) -> "8000...", exponent -3
+//   zero and subnormals                           -> "0000...", exponent 0
+
+namespace mosfet::textio {
+
+enum class DigitMode { decimal_places, significant_digits };
+
+struct DigitString {
+    enum class Kind { finite, infinity, nan };
+    Kind kind = Kind::finite;
+    bool sign_bit = false;  // the sign bit of x, whatever its kind
+    int exponent = 0;       // X
+    // D1 .. D17 as characters '0' .. '9'; positions past the kept digits read '0'.
+    std::array<char, 17> digits{};
+};
+
+DigitString decimal_digits(double x, int n, DigitMode mode);
+
+// 10^k for k >= 1 by square-and-multiply, every product rounded to binary64; exact up to
+// k = 22. Shared with the number reader.
+double power_of_ten(std::uint32_t k);
+
+}  // namespace mosfet::textio

@@ -1,0 +1,3 @@
+#include "textio/files.hpp"
+
+namespace mosfet::textio {}  // namespace mosfet::textio

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "textio/diagnostics.hpp"
+
+// The only door to the operating system: files addressed by channel numbers, the console line,
+// and the two ways a run ends. Every failure raises a RunFailure (see diagnostics.hpp) naming
+// the statement and the channel.
+//
+// Each open channel writes through its own 8192-byte buffer. An existing file is opened at its
+// first byte and keeps its content until the first physical write, which cuts it at the end of
+// what was written: a file opened and closed with nothing written stays as it was. Every line
+// ends with CR LF.
+
+namespace mosfet::textio {
+
+inline constexpr std::size_t output_buffer_size = 8192;
+
+// Sets up the process for a run: signals that would kill the run on a full file-size limit or a
+// closed pipe are ignored, so those errors are reported like any other.
+void begin_run();
+
+// True when a file of that name is open on a channel or can be opened for reading. A folder,
+// or a file without read permission, counts as absent.
+bool file_exists(std::string_view name);
+
+// Connects the channel to the named file for reading and writing, at its first byte; an absent
+// file is created.
+void open_file(std::int32_t channel, std::string_view name);
+
+// Appends text to the current line of the channel (no terminator).
+void write_text(std::int32_t channel, std::string_view text);
+
+// Appends the text and CR LF.
+void write_line(std::int32_t channel, std::string_view text);
+
+// Reads up to `capacity` bytes of the channel's file; 0 at its end.
+std::size_t read_bytes(std::int32_t channel, char* buffer, std::size_t capacity);
+
+// Writes out what the buffer holds and releases the file. A channel not open: nothing happens.
+void close_file(std::int32_t channel);
+
+// One blank, the text and CR LF on standard output, written at once.
+void write_console_line(std::string_view text);
+
+// Closes every open channel and returns the exit status of a successful run, 0.
+int end_run();
+
+// Closes every open channel (writing out their buffers), writes the diagnostic on standard
+// error and returns the exit status of a failed run, 255 (-1 in the low eight bits).
+int fail_run(const RunFailure& failure);
+
+}  // namespace mosfet::textio

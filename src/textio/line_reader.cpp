@@ -1,0 +1,3 @@
+#include "textio/line_reader.hpp"
+
+namespace mosfet::textio {}  // namespace mosfet::textio

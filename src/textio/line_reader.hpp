@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Reads a text file one line at a time and takes number fields from fixed columns.
+//
+// A line ends at LF; every CR is dropped wherever it stands; a tab becomes blanks up to the
+// next multiple of 8 columns. End of file before the LF of a needed line is the end-of-file
+// failure, even when characters were already collected. Lines have no length limit.
+// Reads are eager: begin_read and next_line fetch the whole line when called.
+//
+// Every failure raises a RunFailure with statement READ and the reader's channel.
+
+namespace mosfet::textio {
+
+class LineReader {
+public:
+    // Reads the file open on `channel` through the file layer.
+    explicit LineReader(std::int32_t channel);
+    // Reads `bytes` as if they were the file's content; failures still name `channel`.
+    LineReader(std::int32_t channel, std::string_view bytes);
+
+    void begin_read();
+    void next_line();
+    double read_general_field(int w, int d);
+    std::int32_t read_integer_field(int w);
+
+    std::string_view current_line() const { return line_; }
+
+private:
+    void read_line();
+    bool next_byte(char& byte);
+
+    std::int32_t channel_;
+    bool from_memory_;
+    std::string_view memory_;
+    std::string chunk_;
+    std::size_t chunk_position_ = 0;
+    std::string line_;
+    std::size_t column_ = 0;
+};
+
+}  // namespace mosfet::textio

@@ -1,0 +1,3 @@
+#include "textio/output_fields.hpp"
+
+namespace mosfet::textio {}  // namespace mosfet::textio

@@ -1,0 +1,3 @@
+#include "driver/parameter_file.hpp"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "driver/usage_notes.hpp"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "model/device_model.hpp"
+
+#include <gtest/gtest.h>

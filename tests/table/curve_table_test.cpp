@@ -1,0 +1,3 @@
+#include "table/curve_table.hpp"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "table/sweep_guard.hpp"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "table/sweep.hpp"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "textio/decimal_digits.hpp"
+
+#include <gtest/gtest.h>

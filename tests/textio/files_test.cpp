@@ -1,0 +1,3 @@
+#include "textio/files.hpp"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "textio/input_fields.hpp"
+
+#include <gtest/gtest.h>

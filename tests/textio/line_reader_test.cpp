@@ -1,0 +1,3 @@
+#include "textio/line_reader.hpp"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,3 @@
+#include "textio/output_fields.hpp"
+
+#include <gtest/gtest.h>
