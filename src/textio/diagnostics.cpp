@@ -25,9 +25,8 @@ std::string_view statement_name(Statement statement) {
 }  // namespace
 
 std::string diagnostic_text(const RunFailure& failure) {
-    const std::string_view heading = failure.heading == Heading::system_error
-                                         ? system_error_heading
-                                         : run_time_error_heading;
+    const std::string_view heading =
+        failure.heading == Heading::system_error ? system_error_heading : run_time_error_heading;
     std::string text;
     text.append("? ").append(heading).append("\r\n");
     text.append("? ").append(failure.message).append("\r\n");
