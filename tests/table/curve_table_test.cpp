@@ -65,7 +65,7 @@ TEST(RowLine, KeepsTheMinusSignOfNegativeCurrents) {
     model::ModelParameters model = defaults;
     model.K_conductance_parameter = -0.0008;
     const SweepPlan plan = plan_sweep(model, 1.0, 1);
-    EXPECT_EQ(row_line(plan, table_row(plan, 0.5)), "0.500000,-0.200500,0.000000,-0.601500");
+    EXPECT_EQ(row_line(plan, table_row(plan, 0.5)), "0.500000,-0.201000,0.000000,-0.603000");
 }
 
 }  // namespace
