@@ -234,6 +234,9 @@ TEST(GeneralField, TrailingFractionZerosTakeNoRoomInTheMantissa) {
     expect_table(
         {{"1.000000000000000000000000000000", 1.0},
          {"2.50000000000000000000000000000E-3", 0.0025},
+         // M = 12345678901234567 (truncated to 53 bits) / 10^16; with the two zeros taken in,
+         // M = 1234567890123456700 / 10^18 would come out one unit lower.
+         {"1.234567890123456700", 0x1.3c0ca428c59fbp+0},
          // Held zeros that fill M push the final 1 out: M = 10^19, exponent -20.
          {"0.1000000000000000000000000000000000001", 0.1},
          {"0.0000000000000000000000000000000000000000000000000025", 0x1.dee7a4ad4b81fp-169}},
