@@ -44,7 +44,7 @@ struct IntegerField {
     FieldError error = FieldError::none;
 };
 
-// `text` is a field already taken (no blanks, no comma).
+// `text` is a field already taken (no blanks, no comma). For the real field, d < 0 counts as 0.
 RealField parse_general_field(std::string_view text, int d);
 IntegerField parse_integer_field(std::string_view text);
 
