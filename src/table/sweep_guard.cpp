@@ -105,7 +105,7 @@ PassSize saturation_pass(const SweepPlan& plan, double VDDelta, double VDmax) {
     const double target = std::max(lowest, above_VDmax);
     std::string_view cause = small_drain_step_for_VDmax;
     if (lowest >= above_VDmax) {
-        cause = !std::isinf(Vsat)          ? small_drain_step_for_Vsat
+        cause = Vsat != inf                ? small_drain_step_for_Vsat
                 : std::isinf(plan.VGDelta) ? infinite_gate_step
                                            : overflowing_vsat;
     }

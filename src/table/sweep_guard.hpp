@@ -28,7 +28,7 @@
 // and the consequence is one of
 //   "the sweep would never end"
 //   "the sweep would take more than 1000000000 steps"
-//   "the table would hold more than 1000000000 numbers" (only after the last cause).
+//   "the table would hold more than 1000000000 numbers" (always with the last cause).
 
 namespace mosfet::table {
 
