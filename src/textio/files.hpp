@@ -24,33 +24,46 @@ inline constexpr std::size_t output_buffer_size = 8192;
 void begin_run();
 
 // True when a file of that name is open on a channel or can be opened for reading. A folder,
-// or a file without read permission, counts as absent.
+// or a file without read permission, counts as absent. Blanks around the name are ignored.
+//   " data.txt " with a readable data.txt present -> true
+//   "folder" naming a folder -> false;  "   " -> fails, INQUIRE "Bad file specification"
 bool file_exists(std::string_view name);
 
 // Connects the channel to the named file for reading and writing, at its first byte; an absent
-// file is created.
+// file is created. The name's surrounding blanks are removed. A file that is not a disk file
+// (a terminal, a pipe, a device) is written at the end of every line and never cut.
+//   (10, "table.csv") absent -> created empty;  (11, "read_only.txt") -> OPEN "Access Denied."
+//   (11, "a folder") -> OPEN "Access Denied.";  (12, "") -> OPEN "Bad file specification"
 void open_file(std::int32_t channel, std::string_view name);
 
-// Appends text to the current line of the channel (no terminator).
+// Appends text to the current line of the channel (no terminator). Any length; a full buffer is
+// written out as it fills, a failed write raises WRITE.
 void write_text(std::int32_t channel, std::string_view text);
 
-// Appends the text and CR LF.
+// Appends the text and CR LF.  "" -> CR LF alone;  "a,b" -> "a,b" CR LF.
 void write_line(std::int32_t channel, std::string_view text);
 
-// Reads up to `capacity` bytes of the channel's file; 0 at its end.
+// Reads up to `capacity` bytes of the channel's file; 0 at its end. A failed read raises READ.
 std::size_t read_bytes(std::int32_t channel, char* buffer, std::size_t capacity);
 
-// Writes out what the buffer holds and releases the file. A channel not open: nothing happens.
+// Writes out what the buffer holds and releases the file; the channel is free afterwards even
+// when this fails (CLOSE). A channel not open: nothing happens.
 void close_file(std::int32_t channel);
 
-// One blank, the text and CR LF on standard output, written at once.
+// One blank, the text and CR LF on standard output, written at once; a failure raises WRITE on
+// channel "*".  "Normal exit." -> the 15 bytes " Normal exit." CR LF.
 void write_console_line(std::string_view text);
 
-// Closes every open channel and returns the exit status of a successful run, 0.
+// Closes every open channel as close_file does and returns the exit status of a successful run,
+// 0. A failed close raises its failure; the channels not yet closed stay for fail_run.
 int end_run();
 
-// Closes every open channel (writing out their buffers), writes the diagnostic on standard
-// error and returns the exit status of a failed run, 255 (-1 in the low eight bits).
+// Closes every open channel (writing out their buffers, ignoring any further failure), writes
+// the diagnostic on standard error and returns the exit status of a failed run, 255 (-1 in the
+// low eight bits).
 int fail_run(const RunFailure& failure);
+
+// The number of channels open now (for checks that a run leaves nothing open).
+std::size_t open_channel_count();
 
 }  // namespace mosfet::textio
