@@ -27,7 +27,16 @@ struct DigitString {
     std::array<char, 17> digits{};
 };
 
+// Rounds at digit c = n + 1 + X (decimal places) or c = n + 1 (significant digits), c capped at
+// 17. When c <= 0 (a value far below the last place asked for, or a negative n) the 17
+// truncated digits and X come back unrounded. Infinities and NaNs carry no digits (all '0').
 DigitString decimal_digits(double x, int n, DigitMode mode);
+
+// The first 17 digits of the exact decimal expansion of v, truncated; D1 is the integer part.
+// Requires 1 <= v < 10 (the scaled value inside decimal_digits).
+//   leading_digits(1.5)     -> "15000000000000000"
+//   leading_digits(0x1.3333333333333p+0) (nearest to 1.2) -> "11999999999999999"
+std::array<char, 17> leading_digits(double v);
 
 // 10^k for k >= 1 by square-and-multiply, every product rounded to binary64; exact up to
 // k = 22. Shared with the number reader.

@@ -14,7 +14,8 @@
 //   format_exponent(1e-300, 15, 6) -> "   0.100000-299"
 //   format_integer(-6, 25)         -> 23 blanks, "-6"
 //
-// Widths below the ones the tool uses (fixed w < d + 2, general w < d + 6) give asterisks.
+// Fields narrower than the tool ever uses (fixed w < d + 2, general w < d + 6) and a negative d
+// give w asterisks, whatever x is (infinities and NaN included); w <= 0 writes nothing.
 
 namespace mosfet::textio {
 
