@@ -59,8 +59,7 @@ double output_conductance(const ModelParameters& p, double VD, double VG) {
         case Region::zero:
             return 0.0;
         case Region::triode:
-            return K * ((((VD * (Vov * 2.0)) - (VD * VD)) / p.V_DS_Early) +
-                        m * ((Vov - VD) * 2.0));
+            return K * ((((VD * (Vov * 2.0)) - (VD * VD)) / p.V_DS_Early) + m * ((Vov - VD) * 2.0));
         case Region::saturation:
             break;
     }

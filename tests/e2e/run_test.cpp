@@ -38,6 +38,24 @@ std::string parameter_file_with(const std::vector<std::string>& fields) {
     return text + "\r\n";
 }
 
+RunOptions with_arguments_given(std::vector<std::string> arguments) {
+    RunOptions options;
+    options.arguments = std::move(arguments);
+    return options;
+}
+
+RunOptions as_nobody() {
+    RunOptions options;
+    options.drop_privileges = true;
+    return options;
+}
+
+RunOptions with_file_size_limit(rlim_t bytes) {
+    RunOptions options;
+    options.file_size_limit = bytes;
+    return options;
+}
+
 std::string diagnostic(const std::string& heading, const std::string& message,
                        const std::string& statement) {
     return "? " + heading + "\r\n? " + message + "\r\n? " + statement + ",...\n";
@@ -149,7 +167,8 @@ TEST(Run, IgnoresCommandLineArguments) {
     ScratchFolder plain;
     ScratchFolder with_arguments;
     table_of_successful_run(plain);
-    const ToolRun run = run_tool(with_arguments, {.arguments = {"--help", "-x", "file.txt"}});
+    const ToolRun run =
+        run_tool(with_arguments, with_arguments_given({"--help", "-x", "file.txt"}));
     EXPECT_EQ(run.exit_status, 0);
     EXPECT_EQ(run.out, normal_exit);
     EXPECT_EQ(with_arguments.read(curve_table), plain.read(curve_table));
@@ -220,7 +239,7 @@ TEST(LaterRun, StopsAtAReadOnlyParameterFile) {
     std::filesystem::permissions(folder / parameter_file, std::filesystem::perms::owner_read |
                                                               std::filesystem::perms::group_read |
                                                               std::filesystem::perms::others_read);
-    const ToolRun run = run_tool(folder, {.drop_privileges = true});
+    const ToolRun run = run_tool(folder, as_nobody());
     EXPECT_EQ(run.exit_status, 255);
     EXPECT_EQ(run.err, diagnostic("System Error:", "Access Denied.", "OPEN(UNIT=11"));
     EXPECT_EQ(folder.names(), std::vector<std::string>{parameter_file});
@@ -232,7 +251,7 @@ TEST(FirstRun, StopsAtAReadOnlyUsageNotesFileAfterWritingTheParameterFile) {
     folder.write(usage_notes, "kept\r\n");
     std::filesystem::permissions(folder / usage_notes, std::filesystem::perms::owner_read |
                                                            std::filesystem::perms::others_read);
-    const ToolRun run = run_tool(folder, {.drop_privileges = true});
+    const ToolRun run = run_tool(folder, as_nobody());
     EXPECT_EQ(run.exit_status, 255);
     EXPECT_EQ(run.err, diagnostic("System Error:", "Access Denied.", "OPEN(UNIT=12"));
     EXPECT_EQ(folder.read(parameter_file), default_parameter_file);
@@ -240,7 +259,7 @@ TEST(FirstRun, StopsAtAReadOnlyUsageNotesFileAfterWritingTheParameterFile) {
     EXPECT_FALSE(folder.exists(curve_table));
 
     // The next run finds the parameter file and never writes the usage notes.
-    const ToolRun next = run_tool(folder, {.drop_privileges = true});
+    const ToolRun next = run_tool(folder, as_nobody());
     EXPECT_EQ(next.exit_status, 0) << next.err;
     EXPECT_EQ(folder.read(usage_notes), "kept\r\n");
     EXPECT_TRUE(folder.exists(curve_table));
@@ -271,7 +290,7 @@ TEST(CurveTable, KeepsWhatWasWrittenBeforeAFileSizeLimit) {
 
     ScratchFolder limited;
     limited.write(parameter_file, parameters);
-    const ToolRun run = run_tool(limited, {.file_size_limit = 50000});
+    const ToolRun run = run_tool(limited, with_file_size_limit(50000));
     EXPECT_EQ(run.exit_status, 255);
     EXPECT_EQ(run.terminating_signal, 0);
     EXPECT_EQ(run.out, "");

@@ -28,7 +28,7 @@ TEST(HeaderLine, HasOneGroupPerGateVoltageEvenWhenItDoesNotFit) {
         {98.0, 1.0, 2, "VD V,Bound,98.0 V,99.0 V,**** V"},
         {-9.0, -0.5, 2, "VD V,Bound,-9.0 V,-9.5 V,**** V"},
         {0.0, -0.04, 1, "VD V,Bound, 0.0 V, 0.0 V"},
-        {0.0, NAN, 1, "VD V,Bound, 0.0 V, NaN V"},
+        {0.0, NAN, 1, "VD V,Bound, NaN V, NaN V"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.header);
