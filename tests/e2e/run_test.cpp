@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -117,6 +119,17 @@ TEST(FirstRun, WritesTheDefaultCurveTable) {
     for (std::size_t i = 1; i < 77; ++i) {
         EXPECT_EQ(lines[i].find(' '), std::string::npos) << "row " << i + 1;
     }
+}
+
+// The whole default table, as it has always been written.
+TEST(FirstRun, WritesTheDefaultTableByteForByte) {
+    ScratchFolder folder;
+    table_of_successful_run(folder);
+    std::ifstream golden(MOSFET_TEST_DATA "/default_table.csv", std::ios::binary);
+    const std::string expected((std::istreambuf_iterator<char>(golden)),
+                               std::istreambuf_iterator<char>());
+    ASSERT_EQ(expected.size(), 5710U);
+    EXPECT_EQ(folder.read(curve_table), expected);
 }
 
 TEST(LaterRun, ReadsTheParameterFileAndWritesTheSameTable) {
