@@ -181,12 +181,14 @@ check "another file" fails_with "'other.csv' is not a mosfet-vi curve table" oth
 check "no folder for the pictures" \
     fails_with "no folder 'nowhere' for the pictures" -o nowhere/x "$defaults/MOSFET_transistor_vi.csv"
 if [ "$(id -u)" -eq 0 ] && command -v setpriv > /dev/null; then
-    # Root reads every file: drop to nobody for an unreadable one.
+    # Root reads every file: drop to nobody for an unreadable one, with a copy of the plot
+    # command that nobody can reach wherever the source tree is.
     cp "$defaults/MOSFET_transistor_vi.csv" "$scratch/failures/locked.csv"
     chmod 000 "$scratch/failures/locked.csv"
-    chmod 755 "$scratch" "$scratch/failures"
+    cp "$plot" "$scratch/plot-curves"
+    chmod 755 "$scratch" "$scratch/failures" "$scratch/plot-curves"
     check "an unreadable table" bash -c "cd '$scratch/failures' &&
-        ! setpriv --reuid=nobody --regid=nogroup --clear-groups '$plot' locked.csv 2> '$scratch/err' &&
+        ! setpriv --reuid=nobody --regid=nogroup --clear-groups '$scratch/plot-curves' locked.csv 2> '$scratch/err' &&
         grep -qF \"cannot read 'locked.csv': permission denied\" '$scratch/err'"
 fi
 check "a wrong option: exit status 2" bash -c "'$plot' -x > /dev/null 2>&1; [ \$? -eq 2 ]"
