@@ -14,10 +14,8 @@
 
 namespace mosfet::textio {
 
-// The longest text ("-0.123457E+07") and the room the writer needs at `out`: it may scribble on
-// up to compact_general_room bytes, past the end of the text it returns.
-inline constexpr int compact_general_longest = 13;
-inline constexpr int compact_general_room = 16;
+// The longest text, "-0.123457E+07"; the writer touches no byte past it.
+inline constexpr int compact_general_room = 13;
 
 // Writes the text at `out` and returns the position after it.
 char* compact_general_15_6(double x, char* out);

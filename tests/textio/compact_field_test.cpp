@@ -39,7 +39,7 @@ std::string compact(double x) {
     buffer.fill(untouched);
     const char* end = compact_general_15_6(x, buffer.data());
     const auto length = end - buffer.data();
-    EXPECT_LE(length, compact_general_longest);
+    EXPECT_LE(length, compact_general_room);
     EXPECT_TRUE(std::all_of(buffer.begin() + compact_general_room, buffer.end(),
                             [](char c) { return c == untouched; }));
     return std::string(buffer.data(), static_cast<std::size_t>(length));
