@@ -16,13 +16,10 @@ __extension__ typedef unsigned __int128 uint128;
 
 // ---- Scaling: the same binary64 operations as decimal_digits, read as a 52-bit fixed point ----
 
-// For each biased exponent bexp of a normal value, p = floor((bexp - 1023) x 19728 / 2^16) as the
-// plain conversion estimates it, and a pair of factors: (|x| * up) / down is |x| * 10^-p for
-// p < 0, |x| / 10^p for p > 0 and |x| for p = 0 -- the one rounded operation of the plain
-// conversion, since a product with 1.0 and a quotient by 1.0 are exact. No branch on p.
+// For each biased exponent bexp of a normal value: p = floor((bexp - 1023) x 19728 / 2^16) as the
+// plain conversion estimates it, and 10^|p| by the same square-and-multiply (1.0 for p = 0).
 struct ScaleEntry {
-    double up = 1.0;
-    double down = 1.0;
+    double power = 1.0;
     int p = 0;
 };
 
@@ -31,10 +28,9 @@ constexpr std::array<ScaleEntry, 2047> scale_entries = [] {
     for (int bexp = 1; bexp <= 2046; ++bexp) {
         ScaleEntry& entry = table[static_cast<std::size_t>(bexp)];
         entry.p = ((bexp - 1023) * 19728) >> 16;
-        if (entry.p < 0) {
-            entry.up = power_of_ten(static_cast<std::uint32_t>(-entry.p));
-        } else if (entry.p > 0) {
-            entry.down = power_of_ten(static_cast<std::uint32_t>(entry.p));
+        if (entry.p != 0) {
+            entry.power =
+                power_of_ten(static_cast<std::uint32_t>(entry.p < 0 ? -entry.p : entry.p));
         }
     }
     return table;
@@ -45,14 +41,25 @@ struct Scaled {
     int exponent = 0;         // X: |x| is close to 0.v x 10^X
 };
 
+constexpr std::uint64_t fraction_mask = (std::uint64_t{1} << 52) - 1;
+
 // |x| (normal, biased exponent bexp) scaled into [1, 10) exactly as decimal_digits scales it.
+// Divisions are slow and few can run at once, so the common case of the one by 10.0 is done in
+// integers: for 10 <= v < 16, v = m x 2^-49 with its 53-bit significand m, and v / 10.0 lies in
+// [1, 1.6), where binary64 values are the multiples of 2^-52; v / 10 = (4m / 5) x 2^-52, and 4m / 5
+// is never halfway between two whole numbers, so the rounded quotient is floor((4m + 2) / 5).
 Scaled scale(double magnitude, int bexp) {
     const ScaleEntry& entry = scale_entries[static_cast<std::size_t>(bexp)];
-    double v = (magnitude * entry.up) / entry.down;
+    double v = entry.p > 0 ? magnitude / entry.power : magnitude * entry.power;
     int exponent = entry.p + 1;
     if (v >= 10.0) {
-        v = v / 10.0;
         exponent = entry.p + 2;
+        const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
+        if (bits >> 52 == 1026) {  // below 16
+            const std::uint64_t m = (bits & fraction_mask) | (fraction_mask + 1);
+            return {(4 * m + 2) / 5, exponent};
+        }
+        v = v / 10.0;
     }
     if (v < 1.0) {
         v = v * 10.0;
