@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <span>
 #include <string>
 
@@ -17,8 +18,8 @@ namespace {
 constexpr int gate_field_width = 4;
 constexpr int gate_field_decimals = 1;
 
-// A line is built in pieces of at most piece_room bytes: a comma and a number (the number's
-// writer may scribble a little past its text), a header group, a literal.
+// A line is built in pieces of at most piece_room bytes: a comma and a number, a header group
+// (",", four characters, " V"), a literal.
 constexpr std::size_t piece_room = 1 + textio::compact_general_room;
 
 // Collects one line into a string: for tests and small tables.
@@ -83,6 +84,7 @@ class ChannelSink {
 
 template <class Sink>
 void append_literal(Sink& sink, std::string_view text) {
+    assert(text.size() <= piece_room);
     sink.piece([text](char* out) { return std::copy(text.begin(), text.end(), out); });
 }
 

@@ -38,13 +38,14 @@ constexpr std::array<ScaleEntry, 2047> scale_entries = [] {
 
 struct Scaled {
     std::uint64_t fixed = 0;  // v x 2^52, where 1 <= v < 10 is |x| scaled: 2^52 <= fixed < 2^56
-    int exponent = 0;         // X: |x| is close to 0.v x 10^X
+    int exponent = 0;         // X: |x| is close to v x 10^(X-1)
 };
 
 constexpr std::uint64_t fraction_mask = (std::uint64_t{1} << 52) - 1;
 
-// |x| (normal, biased exponent bexp) scaled into [1, 10) exactly as decimal_digits scales it.
-// Divisions are slow and few can run at once, so the common case of the one by 10.0 is done in
+// |x| (normal, biased exponent bexp) scaled into [1, 10) exactly as decimal_digits scales it: one
+// division by 10^p for p > 0, else one multiplication (by 1.0 for p = 0, which is exact).
+// Divisions are slow and few run at once, so the common case of the one by 10.0 is done in
 // integers: for 10 <= v < 16, v = m x 2^-49 with its 53-bit significand m, and v / 10.0 lies in
 // [1, 1.6), where binary64 values are the multiples of 2^-52; v / 10 = (4m / 5) x 2^-52, and 4m / 5
 // is never halfway between two whole numbers, so the rounded quotient is floor((4m + 2) / 5).
@@ -55,7 +56,7 @@ Scaled scale(double magnitude, int bexp) {
     if (v >= 10.0) {
         exponent = entry.p + 2;
         const std::uint64_t bits = std::bit_cast<std::uint64_t>(v);
-        if (bits >> 52 == 1026) {  // below 16
+        if (bits >> 52 == 1026) {  // binary exponent 3: v < 16
             const std::uint64_t m = (bits & fraction_mask) | (fraction_mask + 1);
             return {(4 * m + 2) / 5, exponent};
         }
@@ -177,10 +178,11 @@ char* put_exponent_form(char* out, std::uint32_t six, int exponent) {
     return out + 12;
 }
 
-// Zero, subnormals (written as zero, a negative one keeping its sign), infinities and NaNs.
+// Zero, subnormals (written as zero, a negative one keeping its sign), infinities and NaNs; out
+// of line, so that the common path stays short.
 [[gnu::noinline]] char* put_unscaled(std::uint64_t bits, char* out) {
     const bool sign_bit = (bits >> 63) != 0;
-    const bool fraction = (bits & ((std::uint64_t{1} << 52) - 1)) != 0;
+    const bool fraction = (bits & fraction_mask) != 0;
     *out = '-';
     if ((bits >> 52 & 0x7FF) == 0) {
         out += sign_bit && fraction ? 1 : 0;
@@ -194,17 +196,17 @@ char* put_exponent_form(char* out, std::uint32_t six, int exponent) {
 
 }  // namespace
 
-// The general field's decisions, on one scaling. With X from the scaling:
-//   x1 = X, or X + 1 after a carry past D1, for |x| rounded to 6 decimals (digit c1 = 7 + X);
-//   x2 the same for |x| rounded to 6 - x1 decimals (digit c2 = 7 + X - x1);
-//   the fixed form when 0 <= x1 and x2 <= 6, else the exponent form (digit 7).
-// A carry at a digit means one at every earlier digit. For 0 <= X <= 6, c1 >= 7: x1 <= x2 =
-// X + (carry at 7) (c2 is 6 only after a carry at c1, which carries at 6 and 7 as well). For
+// The general field's decisions, on one scaling. With X from the scaling, the plain rules take
+//   x1 = X, or X + 1 after a carry past D1, for |x| rounded to 6 decimals (digit c1 = 7 + X),
+//   x2 the same for |x| rounded to 6 - x1 decimals (digit c2 = 7 + X - x1),
+// and the fixed form when 0 <= x1 <= 6 and x2 <= 6, else the exponent form (rounded at digit 7).
+// A carry at a digit means one at every earlier digit. For 0 <= X <= 6, c1 >= 7, so x1 <= x2 =
+// X + (carry at 7): c2 is 6 only after a carry at c1, and then digits 6 and 7 carry too. For
 // X = -1, c1 = 6: the fixed form needs a carry at 6, and then x2 = 0. X <= -2 and X >= 7 always
-// take the exponent form. The fixed field rounds once more, at digit 7 + X - x2, which is 7, or 6
-// after a carry at 7: its digits are head(7), or "100000" after a carry. So, with (six, e) the
-// exponent form's digits and exponent, the fixed form is taken exactly when 0 <= e <= 6 (with
-// x2 = e and the same digits), or when X = -1 carries at digit 6 only ("0.100000").
+// take the exponent form. The fixed field rounds once more, at digit 7 + X - x2: digit 7, or 6
+// after a carry at 7, so its digits are head(7), or "100000" after a carry. Hence, with (six, e)
+// the exponent form's digits and exponent, the fixed form is taken exactly when 0 <= e <= 6 (then
+// x2 = e, with the same digits), and when X = -1 carries at digit 6 but not at 7 ("0.100000").
 char* compact_general_15_6(double x, char* out) {
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(x);
     const auto bexp = static_cast<int>((bits >> 52) & 0x7FF);

@@ -14,7 +14,8 @@
 
 namespace mosfet::textio {
 
-// The longest text, "-0.123457E+07"; the writer touches no byte past it.
+// The longest text, "-0.123457E+07", and the room the writer needs: it may write a byte past a
+// shorter text, never past compact_general_room bytes.
 inline constexpr int compact_general_room = 13;
 
 // Writes the text at `out` and returns the position after it.
