@@ -1,6 +1,8 @@
 // Micro-benchmarks of the number fields and of one table row, beside a snprintf("%#.6G")
-// baseline in the same binary. After the usual table the run prints how many times faster each
-// field is than the baseline.
+// baseline in the same binary: the plain 15/6 and 25/15 general fields, the fast compact 15/6
+// field the table writes, and a row built as the table builds it (fresh string, or one string
+// reused as the file's buffer is). After the usual table the run prints how many times faster
+// each field is than the baseline.
 
 #include <benchmark/benchmark.h>
 
@@ -104,7 +106,8 @@ void table_row_line(benchmark::State& state) {
 }
 BENCHMARK(table_row_line);
 
-// The same row as the table file gets it: built in place, in a line reused from row to row.
+// The same row built piece by piece as the file's rows are, in one string reused from row to row
+// (no allocation once it has grown), as the file's buffer is.
 void table_row_line_fast(benchmark::State& state) {
     const table::SweepPlan plan = table::plan_sweep(model::ModelParameters{}, 0.5, 18);
     std::string line;
