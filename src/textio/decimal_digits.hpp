@@ -43,8 +43,8 @@ std::array<char, 17> leading_digits(double v);
 // k = 22. Shared with the number reader, and evaluated at compile time for the table of the
 // fast field (constant evaluation rounds each product to binary64 as well, so the bits are
 // the same).
-//   power_of_ten(1) -> 10.0;  power_of_ten(22) -> 1e22 exactly;  power_of_ten(308) ->
-//   0x1.1ccf385ebc8a3p+1023
+//   power_of_ten(1) -> 10.0;  power_of_ten(22) -> 1e22 exactly;
+//   power_of_ten(308) -> 0x1.1ccf385ebc8a3p+1023 (the nearest value to 1e308 ends in ...8a0p)
 constexpr double power_of_ten(std::uint32_t k) {
     assert(k >= 1);
     // Square-and-multiply from the lowest bit: after each step acc * power^(k remaining) equals

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -279,6 +280,7 @@ std::span<char> output_space(std::int32_t channel) {
 
 void commit_output(std::int32_t channel, std::size_t count) {
     Channel& entry = open_channel(channel, Statement::write);
+    assert(count <= output_buffer_size - entry.count);
     entry.count += count;
     if (entry.count == output_buffer_size) {
         if (const int error = write_out(entry); error != 0) {
