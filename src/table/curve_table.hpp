@@ -31,4 +31,8 @@ std::string header_line(const SweepPlan& plan);
 // One row's line, without its terminator.
 std::string row_line(const SweepPlan& plan, const TableRow& row);
 
+// Appends row_line's text to `line`; a loop that clears and reuses one string allocates nothing
+// once the string has grown.
+void append_row_line(std::string& line, const SweepPlan& plan, const TableRow& row);
+
 }  // namespace mosfet::table

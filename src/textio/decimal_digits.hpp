@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 
 // Decimal conversion of a binary64 value for the number fields.
@@ -39,7 +40,28 @@ DigitString decimal_digits(double x, int n, DigitMode mode);
 std::array<char, 17> leading_digits(double v);
 
 // 10^k for k >= 1 by square-and-multiply, every product rounded to binary64; exact up to
-// k = 22. Shared with the number reader.
-double power_of_ten(std::uint32_t k);
+// k = 22. Shared with the number reader, and evaluated at compile time for the table of the
+// fast field (constant evaluation rounds each product to binary64 as well, so the bits are
+// the same).
+//   power_of_ten(1) -> 10.0;  power_of_ten(22) -> 1e22 exactly;
+//   power_of_ten(308) -> 0x1.1ccf385ebc8a3p+1023 (the nearest value to 1e308 ends in ...8a0p)
+constexpr double power_of_ten(std::uint32_t k) {
+    assert(k >= 1);
+    // Square-and-multiply from the lowest bit: after each step acc * power^(k remaining) equals
+    // 10^k up to the rounding of the products made so far.
+    double power = 10.0;
+    double acc = 1.0;
+    for (;;) {
+        const bool bit = (k & 1U) != 0;
+        k >>= 1U;
+        if (k == 0) {
+            return acc * power;
+        }
+        if (bit) {
+            acc = acc * power;
+        }
+        power = power * power;
+    }
+}
 
 }  // namespace mosfet::textio

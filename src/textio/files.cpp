@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -270,6 +271,22 @@ void open_file(std::int32_t channel, std::string_view name) {
 
 void write_text(std::int32_t channel, std::string_view text) {
     append(open_channel(channel, Statement::write), text);
+}
+
+std::span<char> output_space(std::int32_t channel) {
+    Channel& entry = open_channel(channel, Statement::write);
+    return std::span<char>(entry.buffer).subspan(entry.count);
+}
+
+void commit_output(std::int32_t channel, std::size_t count) {
+    Channel& entry = open_channel(channel, Statement::write);
+    assert(count <= output_buffer_size - entry.count);
+    entry.count += count;
+    if (entry.count == output_buffer_size) {
+        if (const int error = write_out(entry); error != 0) {
+            raise_system_failure(Statement::write, channel, error);
+        }
+    }
 }
 
 void write_line(std::int32_t channel, std::string_view text) {

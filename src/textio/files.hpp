@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "textio/diagnostics.hpp"
@@ -39,6 +40,14 @@ void open_file(std::int32_t channel, std::string_view name);
 // Appends text to the current line of the channel (no terminator). Any length; a full buffer is
 // written out as it fills, a failed write raises WRITE.
 void write_text(std::int32_t channel, std::string_view text);
+
+// In-place writing, for a writer that builds its text straight in the channel's buffer:
+// output_space is the free end of the buffer (possibly empty); commit_output(channel, count)
+// then counts the first `count` bytes written there as text appended as by write_text (a buffer
+// that becomes full is written out, a failed write raises WRITE). count <= output_space's size.
+//   output_space(10) -> 8192 bytes at first;  after commit_output(10, 5) -> the next 8187
+std::span<char> output_space(std::int32_t channel);
+void commit_output(std::int32_t channel, std::size_t count);
 
 // Appends the text and CR LF.  "" -> CR LF alone;  "a,b" -> "a,b" CR LF.
 void write_line(std::int32_t channel, std::string_view text);

@@ -2,7 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "textio/files.hpp"
 
 namespace mosfet::table {
 namespace {
@@ -66,6 +75,49 @@ TEST(RowLine, KeepsTheMinusSignOfNegativeCurrents) {
     model.K_conductance_parameter = -0.0008;
     const SweepPlan plan = plan_sweep(model, 1.0, 1);
     EXPECT_EQ(row_line(plan, table_row(plan, 0.5)), "0.500000,-0.201000,0.000000,-0.603000");
+}
+
+std::string file_bytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The file gets the lines that header_line and row_line give, CR LF after each: where numbers of
+// every length fall across the end of the file's buffer, and where lines are longer than it.
+TEST(CurveTableFile, HoldsTheSameLinesAsTheStringFormsAcrossBufferEnds) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        double K;
+        double VGDelta;
+        std::int32_t NVGate;
+        double VDDelta;
+        double VDmax;
+    };
+    const Case cases[] = {
+        // Negative currents in fixed and exponent form, 600 Bound rows, 40 buffer ends.
+        {"varied numbers", -0.000123456789, 0.0137, 60, 0.37, 8.0},
+        // VGDelta 0: one row at VD = 0, then plain rows of 5000 zero currents, 45 KB each.
+        {"long lines", 0.0008, 0.0, 5000, 1.0, 3.0},
+    };
+    char pattern[] = "/tmp/curve_table_test.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path folder = pattern;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        model::ModelParameters model = defaults;
+        model.K_conductance_parameter = c.K;
+        write_curve_table(model, 10, (folder / "table").string(), c.VGDelta, c.NVGate, c.VDDelta,
+                          c.VDmax);
+
+        const SweepPlan plan = plan_sweep(model, c.VGDelta, c.NVGate);
+        std::string expected = header_line(plan) + "\r\n";
+        run_sweep(plan, c.VDDelta, c.VDmax,
+                  [&](const TableRow& row) { expected += row_line(plan, row) + "\r\n"; });
+        EXPECT_GT(expected.size(), 20 * textio::output_buffer_size);
+        EXPECT_TRUE(file_bytes(folder / "table.csv") == expected) << "the file differs";
+    }
+    fs::remove_all(folder);
 }
 
 }  // namespace

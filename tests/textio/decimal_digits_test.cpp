@@ -172,6 +172,24 @@ TEST(PowerOfTen, IsExactUpToTwentyTwo) {
     }
 }
 
+// The fast field's scaling table is evaluated at compile time; its bits must be those the
+// conversion gets at run time.
+TEST(PowerOfTen, GivesTheSameBitsAtCompileTimeAndAtRunTime) {
+    constexpr auto compiled = [] {
+        std::array<double, 309> table{};
+        for (std::uint32_t k = 1; k < table.size(); ++k) {
+            table[k] = power_of_ten(k);
+        }
+        return table;
+    }();
+    for (std::uint32_t k = 1; k < compiled.size(); ++k) {
+        volatile std::uint32_t run_time_k = k;  // keeps the call out of constant folding
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(power_of_ten(run_time_k)),
+                  std::bit_cast<std::uint64_t>(compiled[k]))
+            << k;
+    }
+}
+
 TEST(LeadingDigits, TruncatesTheExactExpansion) {
     const struct {
         double v;

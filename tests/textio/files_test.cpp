@@ -18,6 +18,7 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -313,6 +314,31 @@ TEST_F(Files, OutputReachesTheFileOnlyInFullBuffers) {
         close_file(10);
         EXPECT_EQ(read_file("out.txt"), text + "\r\n");
     }
+}
+
+// Text placed in the buffer's free end and committed is appended as write_text appends it; the
+// commit that fills the buffer writes it out at once.
+TEST_F(Files, TextBuiltInTheBufferIsAppendedAtItsCommit) {
+    open_file(10, "out.txt");
+    write_text(10, "ab");
+    std::span<char> space = output_space(10);
+    ASSERT_EQ(space.size(), output_buffer_size - 2);
+    std::memcpy(space.data(), "cdeXX", 5);
+    commit_output(10, 3);  // the uncommitted "XX" is not text
+    write_line(10, "f");
+
+    const std::string fill = patterned_text(output_buffer_size - 8);  // after "abcdef" CR LF
+    space = output_space(10);
+    ASSERT_EQ(space.size(), fill.size());
+    std::memcpy(space.data(), fill.data(), fill.size());
+    commit_output(10, fill.size());
+    EXPECT_EQ(fs::file_size("out.txt"), output_buffer_size);
+    EXPECT_EQ(output_space(10).size(), output_buffer_size);
+
+    commit_output(10, 0);
+    write_line(10, "g");
+    close_file(10);
+    EXPECT_EQ(read_file("out.txt"), "abcdef\r\n" + fill + "g\r\n");
 }
 
 TEST_F(Files, LargeTextPieceIsWrittenWhole) {
