@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <optional>
 
-// For tests only: makes an operating-system call of the file layer fail as if the system had
-// refused it, for faults that no test machine gives on demand (a failing close(2), an I/O error
-// on a write or a read). The tool itself never sets a fault.
+// For tests only: makes a write(2) or close(2) of the file layer fail as if the system had
+// refused it, for faults that no test machine gives on demand (a failing close, an I/O error on
+// a write). The tool itself never sets a fault.
 
 namespace mosfet::textio {
 
-enum class SystemCall { open, read, write, close };
+enum class SystemCall { write, close };
 
 struct InjectedFault {
     SystemCall call = SystemCall::write;
@@ -20,9 +20,8 @@ struct InjectedFault {
 };
 
 // From the nth call of its kind on its channel on, every such call fails with the fault's error:
-// an open opens nothing, a write or a read moves no byte, a close still releases the
-// descriptor (as Linux does) but reports the error. Replaces any earlier fault and restarts the
-// count; std::nullopt removes the fault.
+// a write moves no byte, a close still releases the descriptor (as Linux does) but reports the
+// error. Replaces any earlier fault and restarts the count; std::nullopt removes the fault.
 //   {write, 10, 2, EIO}: the table's first 8192 bytes reach the file, the next write fails
 //   {close, 11, 1, EIO}: the parameter file is complete, then CLOSE(UNIT=11) fails
 void inject_fault(std::optional<InjectedFault> fault);

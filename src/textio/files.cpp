@@ -315,8 +315,7 @@ void open_file(std::int32_t channel, std::string_view name) {
         raise_failure(Statement::open, channel, buffer_allocation_message);
     }
     // An existing file keeps its content until the first write.
-    const int fault = injected_error(SystemCall::open, channel);
-    const Opened opened = fault != 0 ? Opened{-1, fault} : open_for_channel(entry.name);
+    const Opened opened = open_for_channel(entry.name);
     if (opened.fd < 0) {
         raise_system_failure(Statement::open, channel, opened.error);
     }
@@ -347,9 +346,7 @@ void write_line(std::int32_t channel, std::string_view text) {
 }
 
 std::size_t read_bytes(std::int32_t channel, char* buffer, std::size_t capacity) {
-    const int fd = open_channel(channel, Statement::read).fd;
-    const int fault = injected_error(SystemCall::read, channel);
-    const Transfer got = fault != 0 ? Transfer{0, fault} : read_some(fd, buffer, capacity);
+    const Transfer got = read_some(open_channel(channel, Statement::read).fd, buffer, capacity);
     if (got.error != 0) {
         raise_system_failure(Statement::read, channel, got.error);
     }
