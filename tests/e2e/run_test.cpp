@@ -436,6 +436,20 @@ TEST(LaterRun, StopsAtANamedPipeNobodyWritesTo) {
     EXPECT_FALSE(folder.exists(usage_notes));
 }
 
+// A named pipe called like the curve table with nobody reading it is opened for reading only:
+// the first line cannot be written, and the run ends there instead of waiting for ever once the
+// pipe is full (this table is far larger than a pipe holds).
+TEST(CurveTable, StopsAtANamedPipeNobodyReads) {
+    ScratchFolder folder;
+    folder.write(parameter_file,
+                 parameter_file_with({"2.0", "100.0", "0.0008", "1.0", "6", "0.01", "20.0"}));
+    ASSERT_EQ(mkfifo((folder / curve_table).c_str(), 0666), 0);
+    const ToolRun run = run_tool(folder);
+    EXPECT_EQ(run.exit_status, 255);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, diagnostic("System Error:", std::strerror(EBADF), "WRITE(UNIT=10"));
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 // Mended: nothing grows with the number of rows or curves.
 TEST(CurveTable, KeepsMemorySmallForManyCurvesAndRows) {
