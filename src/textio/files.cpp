@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "textio/fault_injection.hpp"
+
 namespace mosfet::textio {
 namespace {
 
@@ -35,6 +37,7 @@ struct Opened {
 struct FileKind {
     bool regular = false;
     bool directory = false;
+    bool fifo = false;
     int error = 0;
 };
 
@@ -54,9 +57,9 @@ Opened open_descriptor(const std::string& path, int flags) {
 FileKind file_kind(int fd) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) {
-        return {false, false, errno};
+        return {false, false, false, errno};
     }
-    return {S_ISREG(info.st_mode), S_ISDIR(info.st_mode), 0};
+    return {S_ISREG(info.st_mode), S_ISDIR(info.st_mode), S_ISFIFO(info.st_mode), 0};
 }
 
 // Writes all `size` bytes, going on after partial writes and interrupted calls. A write that
@@ -114,6 +117,42 @@ int close_descriptor(int fd) {
     return ::close(fd) == 0 ? 0 : errno;
 }
 
+// A named pipe is opened for writing when a reader is there, otherwise for reading. Opened for
+// reading and writing, as a file is, the run would be its own writer, and a read would wait for
+// ever instead of meeting the end of the file. Neither open waits for the other end; afterwards
+// reads and writes wait as they do on any pipe.
+Opened open_named_pipe(const std::string& path) {
+    Opened opened = open_descriptor(path, O_WRONLY | O_NONBLOCK);
+    if (opened.fd < 0 && opened.error == ENXIO) {
+        opened = open_descriptor(path, O_RDONLY | O_NONBLOCK);
+    }
+    if (opened.fd < 0) {
+        return opened;
+    }
+    const int flags = ::fcntl(opened.fd, F_GETFL);
+    if (flags < 0 || ::fcntl(opened.fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = errno;
+        static_cast<void>(close_descriptor(opened.fd));
+        return {-1, error};
+    }
+    return opened;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The fault a test injects (fault_injection.hpp); never set in the tool.
+
+std::optional<InjectedFault> injected_fault;
+int injected_fault_calls = 0;  // calls of the fault's kind on its channel so far
+
+// The error the injected fault gives this call, or 0 when the call goes to the system.
+int injected_error(SystemCall call, std::int32_t channel) {
+    if (!injected_fault || injected_fault->call != call || injected_fault->channel != channel) {
+        return 0;
+    }
+    ++injected_fault_calls;
+    return injected_fault_calls >= injected_fault->nth ? injected_fault->error : 0;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The channel table.
 
@@ -167,16 +206,36 @@ std::string path_for(std::string_view name, Statement statement,
     }
 }
 
-// True when the file opens for reading and is not a folder (Linux opens a folder read-only
-// without complaint). O_NONBLOCK keeps the probe of a pipe with no writer from waiting.
-bool opens_for_reading(const std::string& path) {
+enum class Probe { absent, named_pipe, other };
+
+// Whether the file opens for reading and is not a folder (Linux opens a folder read-only without
+// complaint), and whether it is a named pipe. O_NONBLOCK keeps the probe of a pipe with no
+// writer from waiting.
+Probe probe_for_reading(const std::string& path) {
     const Opened probe = open_descriptor(path, O_RDONLY | O_NONBLOCK);
     if (probe.fd < 0) {
-        return false;
+        return Probe::absent;
     }
     const FileKind kind = file_kind(probe.fd);
     static_cast<void>(close_descriptor(probe.fd));
-    return kind.error == 0 && !kind.directory;
+    if (kind.error != 0 || kind.directory) {
+        return Probe::absent;
+    }
+    return kind.fifo ? Probe::named_pipe : Probe::other;
+}
+
+// Opens the file for a channel: an existing file for reading and writing, a new one created (and
+// emptied should it appear after the probe), a named pipe as open_named_pipe says.
+Opened open_for_channel(const std::string& path) {
+    switch (probe_for_reading(path)) {
+        case Probe::named_pipe:
+            return open_named_pipe(path);
+        case Probe::other:
+            return open_descriptor(path, O_RDWR);
+        case Probe::absent:
+            break;
+    }
+    return open_descriptor(path, O_RDWR | O_CREAT | O_TRUNC);
 }
 
 // Writes out what the buffer holds. The bytes written leave the buffer even when the write then
@@ -186,7 +245,10 @@ int write_out(Channel& channel) {
     if (channel.count == 0) {
         return 0;
     }
-    const Transfer written = write_all(channel.fd, channel.buffer.data(), channel.count);
+    const int fault = injected_error(SystemCall::write, channel.number);
+    const Transfer written = fault != 0
+                                 ? Transfer{0, fault}
+                                 : write_all(channel.fd, channel.buffer.data(), channel.count);
     std::memmove(channel.buffer.data(), channel.buffer.data() + written.done,
                  channel.count - written.done);
     channel.count -= written.done;
@@ -224,7 +286,9 @@ struct ReleaseErrors {
 // Writes out the buffer and closes the handle; the caller removes the entry.
 ReleaseErrors release(Channel& channel) {
     const int write_error = write_out(channel);
-    return {write_error, close_descriptor(channel.fd)};
+    const int close_error = close_descriptor(channel.fd);
+    const int fault = injected_error(SystemCall::close, channel.number);
+    return {write_error, close_error != 0 ? close_error : fault};
 }
 
 }  // namespace
@@ -238,7 +302,7 @@ bool file_exists(std::string_view name) {
     const std::string path = path_for(name, Statement::inquire, std::nullopt);
     const bool held = std::any_of(channel_table.begin(), channel_table.end(),
                                   [&path](const Channel& c) { return c.name == path; });
-    return held || opens_for_reading(path);
+    return held || probe_for_reading(path) != Probe::absent;
 }
 
 void open_file(std::int32_t channel, std::string_view name) {
@@ -251,10 +315,8 @@ void open_file(std::int32_t channel, std::string_view name) {
     } catch (const std::bad_alloc&) {
         raise_failure(Statement::open, channel, buffer_allocation_message);
     }
-    // An existing file keeps its content until the first write; a new one is created, and
-    // replaced by an empty one should it appear after the probe.
-    const int flags = opens_for_reading(entry.name) ? O_RDWR : O_RDWR | O_CREAT | O_TRUNC;
-    const Opened opened = open_descriptor(entry.name, flags);
+    // An existing file keeps its content until the first write.
+    const Opened opened = open_for_channel(entry.name);
     if (opened.fd < 0) {
         raise_system_failure(Statement::open, channel, opened.error);
     }
@@ -361,6 +423,11 @@ int fail_run(const RunFailure& failure) {
 
 std::size_t open_channel_count() {
     return channel_table.size();
+}
+
+void inject_fault(std::optional<InjectedFault> fault) {
+    injected_fault = fault;
+    injected_fault_calls = 0;
 }
 
 }  // namespace mosfet::textio

@@ -32,7 +32,9 @@ bool file_exists(std::string_view name);
 
 // Connects the channel to the named file for reading and writing, at its first byte; an absent
 // file is created. The name's surrounding blanks are removed. A file that is not a disk file
-// (a terminal, a pipe, a device) is written at the end of every line and never cut.
+// (a terminal, a pipe, a device) is written at the end of every line and never cut. A named
+// pipe is opened for writing when something reads it, otherwise for reading only: with no
+// writer either, reading it meets the end of the file at once.
 //   (10, "table.csv") absent -> created empty;  (11, "read_only.txt") -> OPEN "Access Denied."
 //   (11, "a folder") -> OPEN "Access Denied.";  (12, "") -> OPEN "Bad file specification"
 void open_file(std::int32_t channel, std::string_view name);

@@ -50,13 +50,22 @@ std::int32_t LineReader::read_integer_field(int w) {
 void LineReader::read_line() {
     line_.clear();
     column_ = 0;
+    std::size_t taken = 0;  // bytes of the file taken for this line, CRs and tabs included
     try {
         for (;;) {
             if (pending_.empty() && !refill()) {
                 raise_failure(Statement::read, channel_, read_past_end_message);
             }
             const std::size_t lf = pending_.find('\n');
-            append_cleaned(pending_.substr(0, lf));
+            const std::string_view piece = pending_.substr(0, lf);
+            taken += piece.size();
+            if (taken > max_line_length) {
+                raise_failure(Statement::read, channel_, buffer_allocation_message);
+            }
+            append_cleaned(piece);
+            if (line_.size() > max_line_length) {
+                raise_failure(Statement::read, channel_, buffer_allocation_message);
+            }
             if (lf != std::string_view::npos) {
                 pending_.remove_prefix(lf + 1);
                 return;

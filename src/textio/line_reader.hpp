@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -8,8 +9,10 @@
 //
 // A line ends at LF; every CR is dropped wherever it stands; a tab becomes blanks up to the
 // next multiple of 8 columns. End of file before the LF of a needed line is the end-of-file
-// failure, even when characters were already collected. Lines have no length limit.
-// Reads are eager: begin_read and next_line fetch the whole line when called.
+// failure, even when characters were already collected. A line longer than max_line_length,
+// counted in bytes taken from the file or in characters after tab expansion, fails as if memory
+// had run out ("Buffer allocation failed"). Reads are eager: begin_read and next_line fetch the
+// whole line when called.
 //
 //   "ab\r\ncd\n"  -> lines "ab", "cd"; a third next_line fails (end of file)
 //   "a\tb\n"      -> line "a" + 7 blanks + "b"
@@ -18,6 +21,10 @@
 // Every failure raises a RunFailure with statement READ and the reader's channel.
 
 namespace mosfet::textio {
+
+// 16 MiB. A parameter file line holds a few dozen characters; the bound keeps a file that never
+// ends a line (a link to /dev/zero) from taking all memory or reading for ever.
+inline constexpr std::size_t max_line_length = std::size_t{1} << 24;
 
 class LineReader {
   public:

@@ -1,8 +1,12 @@
 // End-to-end: the built tool in a fresh folder per case; files, standard output, standard error
 // and exit status compared byte for byte.
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -368,6 +372,82 @@ TEST(CurveTable, RefusesAnEndlessSweepBeforeTouchingTheTable) {
         EXPECT_EQ(err[2], "? OPEN(UNIT=10,...\n");
         EXPECT_EQ(folder.read(curve_table), "an earlier table\r\n");
     }
+}
+
+// The closing line is written like any other line: when standard output is closed, or a pipe
+// nobody reads, the run does not die of a signal; every file is complete, and the failed write
+// is reported on standard output's channel with the system's text for the error.
+TEST(ClosingLine, FailsThroughTheDiagnosticWhenStandardOutputCannotBeWritten) {
+    ScratchFolder normal;
+    table_of_successful_run(normal);
+    struct Case {
+        const char* name;
+        RunOptions options;
+        int error;
+    };
+    RunOptions closed;
+    closed.close_standard_output = true;
+    RunOptions broken_pipe;
+    broken_pipe.standard_output_to_closed_pipe = true;
+    const Case cases[] = {
+        {"standard output closed", closed, EBADF},
+        {"pipe nobody reads", broken_pipe, EPIPE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder;
+        const ToolRun run = run_tool(folder, c.options);
+        EXPECT_EQ(run.terminating_signal, 0);
+        EXPECT_EQ(run.exit_status, 255);
+        EXPECT_EQ(run.err, diagnostic("System Error:", std::strerror(c.error), "WRITE(UNIT=*"));
+        EXPECT_EQ(folder.names(), normal.names());
+        for (const std::string& name : normal.names()) {
+            EXPECT_EQ(folder.read(name), normal.read(name)) << name;
+        }
+    }
+}
+
+// A parameter file that never ends a line (a link to a device that gives zeros for ever) is
+// refused once the line passes the reader's bound, instead of taking all memory.
+TEST(LaterRun, StopsAtAParameterFileThatNeverEndsALine) {
+    ScratchFolder folder;
+    std::filesystem::create_symlink("/dev/zero", folder / parameter_file);
+    folder.write(curve_table, "an earlier table\r\n");
+    const ToolRun run = run_tool(folder);
+    EXPECT_EQ(run.exit_status, 255);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, diagnostic("Run-Time Error:", "Buffer allocation failed", "READ(UNIT=11"));
+    EXPECT_EQ(folder.read(curve_table), "an earlier table\r\n");
+    EXPECT_FALSE(folder.exists(usage_notes));
+}
+
+// A named pipe called like the parameter file, with nobody writing to it: it can be opened for
+// reading, so the run takes the read path, and it ends at once instead of waiting for ever.
+TEST(LaterRun, StopsAtANamedPipeNobodyWritesTo) {
+    ScratchFolder folder;
+    ASSERT_EQ(mkfifo((folder / parameter_file).c_str(), 0666), 0);
+    folder.write(curve_table, "an earlier table\r\n");
+    const ToolRun run = run_tool(folder);
+    EXPECT_EQ(run.exit_status, 255);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              diagnostic("Run-Time Error:", "Attempt to read past end of file", "READ(UNIT=11"));
+    EXPECT_EQ(folder.read(curve_table), "an earlier table\r\n");
+    EXPECT_FALSE(folder.exists(usage_notes));
+}
+
+// A named pipe called like the curve table with nobody reading it is opened for reading only:
+// the first line cannot be written, and the run ends there instead of waiting for ever once the
+// pipe is full (this table is far larger than a pipe holds).
+TEST(CurveTable, StopsAtANamedPipeNobodyReads) {
+    ScratchFolder folder;
+    folder.write(parameter_file,
+                 parameter_file_with({"2.0", "100.0", "0.0008", "1.0", "6", "0.01", "20.0"}));
+    ASSERT_EQ(mkfifo((folder / curve_table).c_str(), 0666), 0);
+    const ToolRun run = run_tool(folder);
+    EXPECT_EQ(run.exit_status, 255);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, diagnostic("System Error:", std::strerror(EBADF), "WRITE(UNIT=10"));
 }
 
 #if !defined(__SANITIZE_ADDRESS__)

@@ -494,6 +494,33 @@ TEST_F(Files, NonDiskFileIsWrittenAtEveryLineEndAndNeverCut) {
     EXPECT_NO_THROW(close_file(10));
 }
 
+// A named pipe nobody reads is opened for reading only, so the run never becomes its own writer:
+// with no writer it ends at once, with one it gives what the writer sent, then ends when the
+// writer closes. Neither the existence test nor the open waits for the other end.
+TEST_F(Files, NamedPipeNobodyReadsIsReadToTheEndOfWhatItsWriterSent) {
+    ASSERT_EQ(::mkfifo("MOSFET_input_data.txt", 0600), 0);
+    char buffer[64];
+    EXPECT_TRUE(file_exists("MOSFET_input_data.txt"));
+    open_file(11, "MOSFET_input_data.txt");
+    EXPECT_EQ(read_bytes(11, buffer, sizeof buffer), 0u);
+    close_file(11);
+
+    // A writer that has already sent its bytes: a reader end held for a moment lets it open
+    // without waiting, and the bytes stay in the pipe after that end is gone.
+    const int held_reader = ::open("MOSFET_input_data.txt", O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(held_reader, 0);
+    const int writer = ::open("MOSFET_input_data.txt", O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, "sent\n", 5), 5);
+    ::close(held_reader);
+    open_file(11, "MOSFET_input_data.txt");
+    ASSERT_EQ(read_bytes(11, buffer, sizeof buffer), 5u);
+    EXPECT_EQ(std::string(buffer, 5), "sent\n");
+    ::close(writer);
+    EXPECT_EQ(read_bytes(11, buffer, sizeof buffer), 0u);
+    close_file(11);
+}
+
 // The size limit stops the second 8192-byte write part way, at byte 10000. The text that went
 // out stays; what did not is either lost when the run fails, or, once the limit is lifted,
 // written out at the close right after the bytes already there, never a second time.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "textio/diagnostics.hpp"
@@ -118,6 +119,36 @@ TEST(LineReader, LinesLongerThanTheReadChunkAreWhole) {
     EXPECT_EQ(reader.current_line(), third);
     reader.next_line();
     EXPECT_EQ(reader.read_general_field(25, 15), 2.5);
+}
+
+// A line may be as long as max_line_length, counted both in bytes taken from the file and in
+// characters after tab expansion; one more is refused as a failed buffer allocation, so a file
+// that never ends a line cannot take all memory.
+TEST(LineReader, LinesBeyondTheLengthBoundFailAsABufferAllocation) {
+    const std::string longest(max_line_length, 'x');
+    {
+        const std::string bytes = longest + "\n2.5\n";
+        LineReader reader(parameter_channel, bytes);
+        reader.begin_read();
+        EXPECT_EQ(reader.current_line().size(), max_line_length);
+        reader.next_line();
+        EXPECT_EQ(reader.read_general_field(25, 15), 2.5);
+    }
+    const std::vector<std::pair<const char*, std::string>> refused = {
+        {"one byte more", longest + "x\n"},
+        {"one byte more, no line feed yet", longest + "x"},
+        {"carriage returns, taken though dropped", longest + "\r\n"},
+        {"tabs that expand beyond the bound", std::string(max_line_length / 8 + 1, '\t') + "\n"},
+    };
+    for (const auto& [name, bytes] : refused) {
+        SCOPED_TRACE(name);
+        expect_read_failure(
+            [&bytes] {
+                LineReader reader(parameter_channel, bytes);
+                reader.begin_read();
+            },
+            buffer_allocation_message);
+    }
 }
 
 TEST(LineReader, FieldsFollowOneAnotherAlongTheLineAndRestartOnTheNextLine) {
