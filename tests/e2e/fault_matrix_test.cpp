@@ -129,18 +129,6 @@ std::string file_state(const std::string& bytes) {
     return "file \"" + bytes + "\"";
 }
 
-RunOptions as_nobody() {
-    RunOptions options;
-    options.drop_privileges = true;
-    return options;
-}
-
-RunOptions with_file_size_limit(rlim_t bytes) {
-    RunOptions options;
-    options.file_size_limit = bytes;
-    return options;
-}
-
 using Fault = std::variant<RunOptions, textio::InjectedFault>;
 
 textio::InjectedFault hook(textio::SystemCall call, std::int32_t channel, int nth = 1) {

@@ -50,18 +50,6 @@ RunOptions with_arguments_given(std::vector<std::string> arguments) {
     return options;
 }
 
-RunOptions as_nobody() {
-    RunOptions options;
-    options.drop_privileges = true;
-    return options;
-}
-
-RunOptions with_file_size_limit(rlim_t bytes) {
-    RunOptions options;
-    options.file_size_limit = bytes;
-    return options;
-}
-
 std::string diagnostic(const std::string& heading, const std::string& message,
                        const std::string& statement) {
     return "? " + heading + "\r\n? " + message + "\r\n? " + statement + ",...\n";

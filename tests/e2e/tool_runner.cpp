@@ -151,6 +151,18 @@ ToolRun run_tool(const ScratchFolder& folder, const RunOptions& options) {
     return run;
 }
 
+RunOptions as_nobody() {
+    RunOptions options;
+    options.drop_privileges = true;
+    return options;
+}
+
+RunOptions with_file_size_limit(rlim_t bytes) {
+    RunOptions options;
+    options.file_size_limit = bytes;
+    return options;
+}
+
 std::vector<std::string> crlf_lines(const std::string& bytes) {
     std::vector<std::string> lines;
     std::size_t start = 0;

@@ -52,6 +52,10 @@ struct ToolRun {
 
 ToolRun run_tool(const ScratchFolder& folder, const RunOptions& options = {});
 
+// The options of the common cases.
+RunOptions as_nobody();
+RunOptions with_file_size_limit(rlim_t bytes);
+
 // Splits a file's bytes at CR LF; the last element is what follows the last CR LF.
 std::vector<std::string> crlf_lines(const std::string& bytes);
 
