@@ -168,37 +168,34 @@ TEST(LineReader, FieldsFollowOneAnotherAlongTheLineAndRestartOnTheNextLine) {
 }
 
 TEST(LineReader, FieldFailuresAreReadFailuresOfTheChannel) {
-    const std::vector<std::pair<std::string, std::string_view>> real_lines = {
-        {"2.0 V", illegal_character_message},
-        {"abc", illegal_character_message},
-        {"$2,comment", illegal_character_message},
+    const struct {
+        std::string line;
+        bool integer_field;
+        std::string_view message;
+    } cases[] = {
+        {"2.0 V", false, illegal_character_message},
+        {"abc", false, illegal_character_message},
+        {"$2,comment", false, illegal_character_message},
+        {"6.0", true, illegal_character_message},
+        {"six", true, illegal_character_message},
+        {"2147483648", true, integer_overflow_message},
+        {"4294967302", true, integer_overflow_message},
+        {"-2147483649", true, integer_overflow_message},
     };
-    for (const auto& [line, message] : real_lines) {
-        SCOPED_TRACE(line);
-        const std::string bytes = line + "\n";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::string bytes = c.line + "\n";
         expect_read_failure(
-            [&bytes] {
+            [&bytes, &c] {
                 LineReader reader(parameter_channel, bytes);
                 reader.begin_read();
-                reader.read_general_field(25, 15);
+                if (c.integer_field) {
+                    reader.read_integer_field(25);
+                } else {
+                    reader.read_general_field(25, 15);
+                }
             },
-            message);
-    }
-    const std::vector<std::pair<std::string, std::string_view>> integer_lines = {
-        {"6.0", illegal_character_message},        {"six", illegal_character_message},
-        {"2147483648", integer_overflow_message},  {"4294967302", integer_overflow_message},
-        {"-2147483649", integer_overflow_message},
-    };
-    for (const auto& [line, message] : integer_lines) {
-        SCOPED_TRACE(line);
-        const std::string bytes = line + "\n";
-        expect_read_failure(
-            [&bytes] {
-                LineReader reader(parameter_channel, bytes);
-                reader.begin_read();
-                reader.read_integer_field(25);
-            },
-            message);
+            c.message);
     }
 }
 
